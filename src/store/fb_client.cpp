@@ -7,36 +7,36 @@ namespace patlink {
 namespace {
 
 template <typename Function>
-void Resolve(const platform::SharedLibrary& library, Function& function, const char* name) {
+void Resolve(const platform::SharedLibrary& library, Function& function, const char* name,
+             const char* library_name) {
   function = reinterpret_cast<Function>(library.Symbol(name));
   if (!function)
-    throw DatabaseError(std::string("Entry point ") + name + " not found in " +
-                        platform::kClientLibraryName);
+    throw DatabaseError(std::string("Entry point ") + name + " not found in " + library_name);
 }
 
 }  // namespace
 
-ClientLibrary::ClientLibrary() : library_(platform::kClientLibraryName) {
+ClientLibrary::ClientLibrary(const char* name) : library_(name) {
   if (!library_.loaded())
-    throw DatabaseError(std::string("InterBase library ") + platform::kClientLibraryName +
+    throw DatabaseError(std::string("InterBase library ") + name +
                         " not found in the path. Please install InterBase to use this "
                         "functionality");
-  Resolve(library_, attach_database, "isc_attach_database");
-  Resolve(library_, database_info, "isc_database_info");
-  Resolve(library_, detach_database, "isc_detach_database");
-  Resolve(library_, start_multiple, "isc_start_multiple");
-  Resolve(library_, commit_transaction, "isc_commit_transaction");
-  Resolve(library_, rollback_transaction, "isc_rollback_transaction");
-  Resolve(library_, dsql_alloc_statement2, "isc_dsql_alloc_statement2");
-  Resolve(library_, dsql_prepare, "isc_dsql_prepare");
-  Resolve(library_, dsql_describe, "isc_dsql_describe");
-  Resolve(library_, dsql_describe_bind, "isc_dsql_describe_bind");
-  Resolve(library_, dsql_execute, "isc_dsql_execute");
-  Resolve(library_, dsql_fetch, "isc_dsql_fetch");
-  Resolve(library_, dsql_free_statement, "isc_dsql_free_statement");
-  Resolve(library_, sqlcode, "isc_sqlcode");
-  Resolve(library_, interprete, "isc_interprete");
-  Resolve(library_, vax_integer, "isc_vax_integer");
+  Resolve(library_, attach_database, "isc_attach_database", name);
+  Resolve(library_, database_info, "isc_database_info", name);
+  Resolve(library_, detach_database, "isc_detach_database", name);
+  Resolve(library_, start_multiple, "isc_start_multiple", name);
+  Resolve(library_, commit_transaction, "isc_commit_transaction", name);
+  Resolve(library_, rollback_transaction, "isc_rollback_transaction", name);
+  Resolve(library_, dsql_alloc_statement2, "isc_dsql_alloc_statement2", name);
+  Resolve(library_, dsql_prepare, "isc_dsql_prepare", name);
+  Resolve(library_, dsql_describe, "isc_dsql_describe", name);
+  Resolve(library_, dsql_describe_bind, "isc_dsql_describe_bind", name);
+  Resolve(library_, dsql_execute, "isc_dsql_execute", name);
+  Resolve(library_, dsql_fetch, "isc_dsql_fetch", name);
+  Resolve(library_, dsql_free_statement, "isc_dsql_free_statement", name);
+  Resolve(library_, sqlcode, "isc_sqlcode", name);
+  Resolve(library_, interprete, "isc_interprete", name);
+  Resolve(library_, vax_integer, "isc_vax_integer", name);
 }
 
 void ClientLibrary::Check(const ISC_STATUS* status) const {

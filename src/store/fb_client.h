@@ -20,7 +20,7 @@ namespace patlink {
 class ClientLibrary {
  public:
   // Throws DatabaseError when the library or one of its entry points is missing.
-  ClientLibrary();
+  explicit ClientLibrary(const char* name = platform::kClientLibraryName);
 
   // Throws DatabaseError with the server's message and SQL code when the
   // status vector reports a failure.
