@@ -87,10 +87,20 @@ void GuardedStage(const Program& program, RunState& run, const Tracer& trace) {
   trace("hand-off: " + Describe(SendPatientToPerimeter(lookup.PatientKey)));
 }
 
+// How many parameters arrived and how long each is: enough to see a caller's
+// quoting mistake, without names or dates of birth.
+std::string DescribeParameters(const std::vector<std::string>& parameters) {
+  std::string text = "parameters: " + std::to_string(parameters.size()) + " (lengths";
+  for (std::size_t i = 0; i < parameters.size(); ++i)
+    text += (i ? ", " : " ") + std::to_string(parameters[i].size());
+  return text + ")";
+}
+
 }  // namespace
 
 int Run(const Program& program, const std::vector<std::string>& parameters) {
   const Tracer trace(program.name);
+  trace(DescribeParameters(parameters));
   RunState run;
   run.parameters = parameters;
   std::optional<UnhandledFailure> unhandled;

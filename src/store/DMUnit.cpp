@@ -310,12 +310,14 @@ int TIBDataSet::FieldWidth(std::string_view column) const {
 }
 
 std::int64_t TIBDataSet::NextGeneratorValue() {
-  const std::string name =
-      database_.SQLDialect() >= 3 ? "\"" + std::string(definition_.generator_name) + "\"" : [&] {
-        std::string upper(definition_.generator_name);
-        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        return upper;
-      }();
+  // Quoted under dialect 3; bare and upper-cased under dialect 1.
+  std::string name(definition_.generator_name);
+  if (database_.SQLDialect() >= 3) {
+    name.insert(name.begin(), '"');
+    name.push_back('"');
+  } else {
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
   char sql[256];
   std::snprintf(sql, sizeof sql, "SELECT GEN_ID(%s, %d) FROM RDB$DATABASE", name.c_str(),
                 definition_.generator_increment);
