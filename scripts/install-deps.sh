@@ -11,4 +11,4 @@ $SUDO apt-get install -y -q --no-install-recommends \
   libgtest-dev libgmock-dev libbenchmark-dev \
   firebird-dev libfbclient2 firebird3.0-server firebird3.0-utils \
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
-  wine64 xvfb
+  wine64 libwine-dev wine64-tools xvfb

@@ -43,7 +43,8 @@ void ClientLibrary::Check(const ISC_STATUS* status) const {
   if (status[0] != 1 || status[1] == 0) return;
   std::string message;
   char line[1024];
-  const ISC_STATUS* cursor = status;
+  // Walks the vector without changing it, whatever the old signature says.
+  ISC_STATUS* cursor = const_cast<ISC_STATUS*>(status);
   while (interprete(line, &cursor) > 0) {
     if (!message.empty()) message += '\n';
     message += line;

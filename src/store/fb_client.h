@@ -40,7 +40,7 @@ class ClientLibrary {
   decltype(&isc_dsql_fetch) dsql_fetch;
   decltype(&isc_dsql_free_statement) dsql_free_statement;
   decltype(&isc_sqlcode) sqlcode;
-  ISC_LONG(ISC_EXPORT* interprete)(ISC_SCHAR*, const ISC_STATUS**);
+  ISC_LONG(ISC_EXPORT* interprete)(ISC_SCHAR*, ISC_STATUS**);  // deprecated in the header
   decltype(&isc_vax_integer) vax_integer;
 
  private:

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # The x86_64 Windows programs under Wine, with a virtual display: command
-# line, configuration failure box, missing client library and the hand-off
-# against the Windows perimetry stand-in.
+# line, configuration failure box, missing client library, the hand-off
+# against the Windows perimetry stand-in and, given the test-only client
+# library bridge and a private Firebird server (FIREBIRD), whole runs
+# against the real database.
 #
-#   wine-tests.sh WINDOWS_BUILD_DIR WORK_DIR
+#   wine-tests.sh WINDOWS_BUILD_DIR WORK_DIR [BRIDGE_UNIX_SO]
 set -uo pipefail
 
 win=$(realpath "$1")
 work=$2
+bridge_so=${3:-}
 mkdir -p "$work"
 work=$(realpath "$work")
 
@@ -158,6 +161,89 @@ expect_eq "window never created: the wait ends, no message" "outcome 2 start 42 
 reset_perimeter; orders hang=1; start_standin
 result=$(handoff 7 20 500)
 expect_contains "hung window: the delivery is bounded" "outcome 0 " "$result"
+
+# --- whole runs against the real database, through the bridge ----------------
+if [ -n "$bridge_so" ] && [ -n "${FIREBIRD:-}" ]; then
+  # The bridge where Wine looks for it: beside the programs, and as a builtin
+  # DLL with its Unix half under WINEDLLPATH.
+  app=$work/app
+  dlls=$work/dlls
+  rm -rf "$app" "$dlls"
+  mkdir -p "$app" "$dlls/x86_64-windows" "$dlls/x86_64-unix"
+  cp "$win/patlink.exe" "$win/patlink-local.exe" "$win/bridge/gds32.dll" "$app/"
+  cp "$win/bridge/gds32.dll" "$dlls/x86_64-windows/"
+  cp "$bridge_so" "$dlls/x86_64-unix/gds32.so"
+
+  database='localhost:\V_DATABASE\VDATA.GDB'
+  isql() { isql-fb -q -ch UTF8 -user SYSDBA -password pondglide "$@"; }
+  fresh_database() {  # [extra statements]
+    echo "DROP DATABASE;" | isql "$database" >/dev/null 2>&1
+    isql >/dev/null <<SQL
+SET NAMES UTF8;
+CREATE DATABASE '$database' DEFAULT CHARACTER SET WIN1250;
+CREATE GENERATOR MAIN_GENERATOR;
+SET GENERATOR MAIN_GENERATOR TO 500;
+CREATE TABLE PATIENTS (ID INTEGER NOT NULL PRIMARY KEY, LAST_NAME VARCHAR(30),
+  FIRST_NAME VARCHAR(30), PATIENT_ID VARCHAR(20), DATE_OF_BIRTH TIMESTAMP, DATE_IN TIMESTAMP,
+  OTHER1 VARCHAR(20), OTHER2 VARCHAR(20), OTHER3 VARCHAR(20), EYE_LEFT VARCHAR(20),
+  EYE_RIGHT VARCHAR(20), DOCTOR_NAME VARCHAR(40));
+COMMIT;
+${1:-}
+SQL
+  }
+  patients() {
+    echo "SET HEADING OFF; SELECT ID || '|' || LAST_NAME || '|' || FIRST_NAME || '|' || PATIENT_ID
+      || '|' || DATE_OF_BIRTH || '|' || IIF(COALESCE(DATE_IN, OTHER1, OTHER2, OTHER3, EYE_LEFT,
+      EYE_RIGHT, DOCTOR_NAME) IS NULL, 'rest NULL', 'rest set') FROM PATIENTS ORDER BY ID;" |
+      isql "$database" | sed 's/ *$//' | grep -v '^$'
+  }
+  run_app() {  # program parameters...; sets $rc
+    WINEDLLPATH=$dlls "$wine" "$app/$1" "${@:2}" >/dev/null 2>&1
+    rc=$?
+  }
+
+  for program in patlink.exe patlink-local.exe; do
+    fresh_database
+    reset_perimeter; orders; start_standin
+    run_app "$program" "Šťastná" "Łucja Ő" 29022000 W-1
+    expect_eq "$program: a new patient ends with 0" 0 "$rc"
+    expect_eq "$program: ... is registered with the letters as WIN1250" \
+      "501|Šťastná|Łucja Ő|W-1|2000-02-29 00:00:00.0000|rest NULL" "$(patients)"
+    expect_eq "$program: ... and its number reaches the window" "1025 1 501 reply 1" "$(messages)"
+
+    before=$(patients)
+    reset_perimeter; orders; start_standin
+    run_app "$program" "Other" "Names" 99999999 W-1
+    expect_eq "$program: a known patient changes nothing" "$before" "$(patients)"
+    expect_eq "$program: ... and is handed off" "1025 1 501 reply 1" "$(messages)"
+
+    reset_perimeter; orders delay_ms=500 refuse_first=1; install_standin
+    run_app "$program" "Nowak" "Anna" 01012001 W-2
+    expect_contains "$program: the application not running is started with 144" \
+      'args=144 cwd=C:\AUTOMATED_PERIMETER' "$(head -1 "$perimeter/perimeter-standin.log")"
+    expect_eq "$program: ... and receives the number" \
+      "$(printf '1025 1 502 reply 0\n1025 1 502 reply 1')" "$(messages)"
+
+    before=$(patients)
+    reset_perimeter; orders; start_standin
+    run_app "$program" "Nowak" "Anna" 29021951 W-3
+    run_app "$program" "Nowak" "Anna" 01012001 ""
+    expect_eq "$program: an invalid date and an empty identifier store nothing" "$before" "$(patients)"
+    expect_eq "$program: ... and send nothing" "" "$(messages)"
+
+    fresh_database "CREATE EXCEPTION NO_NEW 'no new patients';
+SET TERM ^;
+CREATE TRIGGER REFUSE FOR PATIENTS BEFORE INSERT AS BEGIN EXCEPTION NO_NEW; END^
+SET TERM ;^
+COMMIT;"
+    reset_perimeter; orders; start_standin
+    run_app "$program" "Nowak" "Anna" 01012001 W-4
+    expect_eq "$program: an insert refused by the database ends with 0" 0 "$rc"
+    expect_eq "$program: ... leaves no row" "" "$(patients)"
+    expect_eq "$program: ... and sends nothing" "" "$(messages)"
+  done
+  echo "DROP DATABASE;" | isql "$database" >/dev/null 2>&1
+fi
 
 stop_standins
 echo "$passed passed, $failed failed"
