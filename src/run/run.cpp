@@ -10,6 +10,7 @@
 #include "handoff/handoff.h"
 #include "platform/platform.h"
 #include "registration/registration.h"
+#include "run/trace.h"
 #include "store/DMUnit.h"
 
 namespace patlink {
@@ -46,13 +47,6 @@ class Tracer {
   std::string prefix_;
 };
 
-std::string Describe(const std::exception& failure) {
-  if (const auto* database = dynamic_cast<const DatabaseError*>(&failure))
-    if (database->sqlcode() != 0)
-      return std::string(failure.what()) + " (SQL code " + std::to_string(database->sqlcode()) + ")";
-  return failure.what();
-}
-
 PatientParticulars ReadParticulars(const std::vector<std::string>& parameters) {
   PatientParticulars patient;
   std::string* fields[] = {&patient.ParamLastName, &patient.ParamFirstName,
@@ -87,15 +81,6 @@ void GuardedStage(const Program& program, RunState& run, const Tracer& trace) {
   trace("hand-off: " + Describe(SendPatientToPerimeter(lookup.PatientKey)));
 }
 
-// How many parameters arrived and how long each is: enough to see a caller's
-// quoting mistake, without names or dates of birth.
-std::string DescribeParameters(const std::vector<std::string>& parameters) {
-  std::string text = "parameters: " + std::to_string(parameters.size()) + " (lengths";
-  for (std::size_t i = 0; i < parameters.size(); ++i)
-    text += (i ? ", " : " ") + std::to_string(parameters[i].size());
-  return text + ")";
-}
-
 }  // namespace
 
 int Run(const Program& program, const std::vector<std::string>& parameters) {
@@ -110,13 +95,13 @@ int Run(const Program& program, const std::vector<std::string>& parameters) {
     try {
       GuardedStage(program, run, trace);
     } catch (const std::exception& failure) {
-      trace("failure, no hand-off: " + Describe(failure));
+      trace("failure, no hand-off: " + DescribeFailure(failure));
       if (run.DM && run.DM->IBTransaction.InTransaction()) run.DM->IBTransaction.Rollback();
     }
   } catch (const platform::FileOpenError& failure) {
     unhandled = UnhandledFailure{"EFOpenError", failure.what()};
   } catch (const std::exception& failure) {
-    unhandled = UnhandledFailure{"Error", Describe(failure)};
+    unhandled = UnhandledFailure{"Error", DescribeFailure(failure)};
   }
   run.server_lines.reset();
   run.DM.reset();

@@ -148,19 +148,15 @@ void TIBTransaction::StartTransaction() {
   client_.Check(status);
 }
 
-void TIBTransaction::Commit() {
-  if (!InTransaction()) throw DatabaseError("Transaction is not active");
-  if (dataset_) dataset_->Close();
-  ISC_STATUS_ARRAY status;
-  client_.commit_transaction(status, &handle_);
-  client_.Check(status);
-}
+void TIBTransaction::Commit() { End(client_.commit_transaction); }
 
-void TIBTransaction::Rollback() {
+void TIBTransaction::Rollback() { End(client_.rollback_transaction); }
+
+void TIBTransaction::End(decltype(&isc_commit_transaction) end) {
   if (!InTransaction()) throw DatabaseError("Transaction is not active");
   if (dataset_) dataset_->Close();
   ISC_STATUS_ARRAY status;
-  client_.rollback_transaction(status, &handle_);
+  end(status, &handle_);
   client_.Check(status);
 }
 

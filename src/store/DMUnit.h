@@ -62,6 +62,9 @@ class TIBTransaction {
   void SetOnEnd(class TIBDataSet* dataset) { dataset_ = dataset; }
 
  private:
+  // Closes the dataset, then commits or rolls back.
+  void End(decltype(&isc_commit_transaction) end);
+
   const ClientLibrary& client_;
   const StoreDefinition& definition_;
   TIBDatabase& database_;

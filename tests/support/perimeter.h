@@ -7,15 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "standin.h"
+
 namespace patlink::testing {
 
-struct StandInOrders {
-  int delay_ms = 0;
-  int refuse_first = 0;
-  bool no_window = false;
-  bool hang = false;
-  int lifetime_s = 60;
-};
+using StandInOrders = standin::Orders;
 
 class PerimeterStandIn {
  public:
