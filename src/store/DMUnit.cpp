@@ -174,12 +174,12 @@ void TIBTransaction::Release() noexcept {
 TIBDataSet::TIBDataSet(const ClientLibrary& client, const StoreDefinition& definition,
                        TIBDatabase& database, TIBTransaction& transaction)
     : client_(client), definition_(definition), database_(database), transaction_(transaction) {
-  transaction_.SetOnEnd(this);
+  transaction_.CloseWhenEnding(this);
 }
 
 TIBDataSet::~TIBDataSet() {
   Close();
-  transaction_.SetOnEnd(nullptr);
+  transaction_.CloseWhenEnding(nullptr);
 }
 
 std::unique_ptr<Statement> TIBDataSet::Prepare(std::string_view sql) {

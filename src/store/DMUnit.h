@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +14,8 @@
 #include "store/store_definition.h"
 
 namespace patlink {
+
+class TIBDataSet;
 
 class TIBDatabase {
  public:
@@ -59,7 +60,7 @@ class TIBTransaction {
   isc_tr_handle* handle() { return &handle_; }
 
   // The dataset to close before the transaction ends.
-  void SetOnEnd(class TIBDataSet* dataset) { dataset_ = dataset; }
+  void CloseWhenEnding(TIBDataSet* dataset) { dataset_ = dataset; }
 
  private:
   // Closes the dataset, then commits or rolls back.
@@ -69,7 +70,7 @@ class TIBTransaction {
   const StoreDefinition& definition_;
   TIBDatabase& database_;
   isc_tr_handle handle_ = 0;
-  class TIBDataSet* dataset_ = nullptr;
+  TIBDataSet* dataset_ = nullptr;
 };
 
 class TIBDataSet {
