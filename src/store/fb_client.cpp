@@ -147,6 +147,7 @@ void Sqlda::Write(int index, const Value& value) {
       std::memcpy(var.sqldata, &value.integer, sizeof value.integer);
       break;
     case Value::Kind::kText: {
+      if (value.text.size() > 32767) throw DatabaseError("text too long for a parameter");
       // The text keeps the parameter's character set: the connection's.
       const short type = static_cast<short>(var.sqltype & ~1);
       if (type != SQL_TEXT && type != SQL_VARYING) var.sqlsubtype = 0;
