@@ -37,9 +37,10 @@ std::string ReadFileDenyingWriters(const std::string& path);
 // "Application Error" box on Windows, a line on standard error elsewhere.
 void ShowUnhandledFailure(std::string_view failure, std::string_view message);
 
-// One line for clinic support in the platform's debug channel
-// (OutputDebugStringA, syslog at debug level). Never names or birth dates.
-void Trace(std::string_view text);
+// One line for clinic support in the platform's debug channel, from the
+// named program: OutputDebugStringA, or syslog at debug level (whose entries
+// name the program already). Never names or birth dates.
+void Trace(std::string_view program, std::string_view text);
 
 // A shared library loaded by name at run time, unloaded with the object.
 class SharedLibrary {

@@ -87,7 +87,7 @@ void ShowUnhandledFailure(std::string_view failure, std::string_view message) {
   std::cerr << "Application Error: " << failure << ": " << message << std::endl;
 }
 
-void Trace(std::string_view text) {
+void Trace(std::string_view, std::string_view text) {
   ::syslog(LOG_USER | LOG_DEBUG, "%.*s", static_cast<int>(text.size()), text.data());
 }
 

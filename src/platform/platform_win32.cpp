@@ -85,8 +85,8 @@ void ShowUnhandledFailure(std::string_view failure, std::string_view message) {
   ::MessageBoxA(nullptr, text.c_str(), "Application Error", MB_OK | MB_ICONSTOP | MB_TASKMODAL);
 }
 
-void Trace(std::string_view text) {
-  const std::string line = std::string(text) + "\n";
+void Trace(std::string_view program, std::string_view text) {
+  const std::string line = std::string(program) + ": " + std::string(text) + "\n";
   ::OutputDebugStringA(line.c_str());
 }
 

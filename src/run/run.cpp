@@ -40,11 +40,11 @@ struct UnhandledFailure {
 
 class Tracer {
  public:
-  explicit Tracer(std::string_view program) : prefix_(std::string(program) + ": ") {}
-  void operator()(const std::string& text) const { platform::Trace(prefix_ + text); }
+  explicit Tracer(std::string_view program) : program_(program) {}
+  void operator()(const std::string& text) const { platform::Trace(program_, text); }
 
  private:
-  std::string prefix_;
+  std::string_view program_;
 };
 
 PatientParticulars ReadParticulars(const std::vector<std::string>& parameters) {

@@ -19,7 +19,8 @@ std::string WithoutValues(const std::string& message) {
 }  // namespace
 
 std::string DescribeFailure(const std::exception& failure) {
-  std::string text = WithoutValues(failure.what());
+  // One line: the server's messages come as several.
+  std::string text = std::regex_replace(WithoutValues(failure.what()), std::regex("\n"), "; ");
   if (const auto* database = dynamic_cast<const DatabaseError*>(&failure))
     if (database->sqlcode() != 0) text += " (SQL code " + std::to_string(database->sqlcode()) + ")";
   return text;

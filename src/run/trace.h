@@ -7,8 +7,8 @@
 
 namespace patlink {
 
-// The failure's message, with any values the server quoted in it hidden,
-// and the server's SQL code.
+// The failure's message on one line, with any values the server quoted in
+// it hidden, and the server's SQL code.
 std::string DescribeFailure(const std::exception& failure);
 
 // How many parameters arrived and how long each is.

@@ -21,7 +21,7 @@ TEST(TraceTest, FailuresKeepTheirMessageAndCodeButNotTheValuesQuoted) {
                 "violation of PRIMARY or UNIQUE KEY constraint \"U\" on table \"PATIENTS\"\n"
                 "Problematic key value is (\"LAST_NAME\" = 'Nov\xe1k')",
                 -803)),
-            "violation of PRIMARY or UNIQUE KEY constraint \"U\" on table \"PATIENTS\"\n"
+            "violation of PRIMARY or UNIQUE KEY constraint \"U\" on table \"PATIENTS\"; "
             "Problematic key value is (\"LAST_NAME\" = \"***\") (SQL code -803)");
 }
 
