@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -217,6 +218,17 @@ TEST_F(RunTest, TheApplicationNotRunningIsStartedAndGetsTheNumber) {
   ASSERT_FALSE(log.empty());
   EXPECT_NE(log[0].find(" args=144 cwd="), std::string::npos);
   EXPECT_EQ(perimeter_.Messages(), (Lines{"1025 1 501 reply 0", "1025 1 501 reply 1"}));
+  EXPECT_EQ(db_->Patients().size(), 1u);
+}
+
+// The full wait of a real run: "more than 20 whole seconds", and nothing sent.
+TEST_F(RunTest, AWindowNeverMadeIsWaitedForTwentyOneWholeSeconds) {
+  perimeter_.Install({.no_window = true});
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(RunProgram("patlink", kNewPatient).exit_code, 0);
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(21));
+  EXPECT_EQ(perimeter_.Starts(), 1);
+  EXPECT_TRUE(perimeter_.Messages().empty());
   EXPECT_EQ(db_->Patients().size(), 1u);
 }
 
