@@ -1,17 +1,27 @@
 // POSIX stand-ins for the Windows facilities the program uses.
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <syslog.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <thread>
 
 #include "platform/platform.h"
 
 #ifndef PATLINK_DRIVE_C
 #error "PATLINK_DRIVE_C must name the folder standing in for drive C:"
+#endif
+#ifndef PATLINK_WINDOWS_DIR
+#error "PATLINK_WINDOWS_DIR must name the folder of the sockets standing in for windows"
 #endif
 
 namespace patlink::platform {
@@ -91,12 +101,6 @@ void Trace(std::string_view, std::string_view text) {
   ::syslog(LOG_USER | LOG_DEBUG, "%.*s", static_cast<int>(text.size()), text.data());
 }
 
-}  // namespace patlink::platform
-
-#include <dlfcn.h>
-
-namespace patlink::platform {
-
 const char* const kClientLibraryName = "libfbclient.so.2";
 
 SharedLibrary::SharedLibrary(const char* name) : handle_(::dlopen(name, RTLD_NOW | RTLD_LOCAL)) {}
@@ -106,22 +110,6 @@ SharedLibrary::~SharedLibrary() {
 }
 
 void* SharedLibrary::Symbol(const char* name) const { return ::dlsym(handle_, name); }
-
-}  // namespace patlink::platform
-
-#include <signal.h>
-#include <sys/file.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <sys/wait.h>
-
-#include <thread>
-
-#ifndef PATLINK_WINDOWS_DIR
-#error "PATLINK_WINDOWS_DIR must name the folder of the sockets standing in for windows"
-#endif
-
-namespace patlink::platform {
 
 std::optional<Window> FindWindowByClass(const char* class_name) {
   const std::string address = std::string(PATLINK_WINDOWS_DIR) + "/" + class_name;

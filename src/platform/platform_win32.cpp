@@ -90,10 +90,6 @@ void Trace(std::string_view program, std::string_view text) {
   ::OutputDebugStringA(line.c_str());
 }
 
-}  // namespace patlink::platform
-
-namespace patlink::platform {
-
 const char* const kClientLibraryName = "gds32.dll";
 
 SharedLibrary::SharedLibrary(const char* name) : handle_(::LoadLibraryA(name)) {}
@@ -105,10 +101,6 @@ SharedLibrary::~SharedLibrary() {
 void* SharedLibrary::Symbol(const char* name) const {
   return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(handle_), name));
 }
-
-}  // namespace patlink::platform
-
-namespace patlink::platform {
 
 std::optional<Window> FindWindowByClass(const char* class_name) {
   const HWND window = ::FindWindowA(class_name, nullptr);
