@@ -8,7 +8,19 @@ namespace patlink::testing {
 
 namespace {
 
-void Check(const ClientLibrary& client, const ISC_STATUS* status) { client.Check(status); }
+// The programs' user and password; with their character set when asked.
+std::string Dpb(bool win1250) {
+  std::string dpb{isc_dpb_version1};
+  auto add = [&](char code, const std::string& value) {
+    dpb += code;
+    dpb += static_cast<char>(value.size());
+    dpb += value;
+  };
+  add(isc_dpb_user_name, "SYSDBA");
+  add(isc_dpb_password, "pondglide");
+  if (win1250) add(isc_dpb_lc_ctype, "WIN1250");
+  return dpb;
+}
 
 std::string ToText(const Value& value) {
   switch (value.kind) {
@@ -31,36 +43,21 @@ TestDatabase::TestDatabase(std::string connection_string, int dialect)
                              "' USER 'SYSDBA' PASSWORD 'pondglide' PAGE_SIZE 8192"
                              " DEFAULT CHARACTER SET WIN1250";
   // A database left behind by an interrupted run is dropped first.
-  {
-    std::string dpb{isc_dpb_version1};
-    for (auto [code, value] : {std::pair<char, std::string>{isc_dpb_user_name, "SYSDBA"},
-                               {isc_dpb_password, "pondglide"}}) {
-      dpb += code;
-      dpb += static_cast<char>(value.size());
-      dpb += value;
-    }
-    isc_db_handle old = 0;
-    if (isc_attach_database(status, 0, connection_string_.c_str(), &old,
-                            static_cast<short>(dpb.size()), dpb.data()) == 0)
-      isc_drop_database(status, &old);
-  }
+  const std::string plain = Dpb(false);
+  isc_db_handle old = 0;
+  if (isc_attach_database(status, 0, connection_string_.c_str(), &old,
+                          static_cast<short>(plain.size()), plain.data()) == 0)
+    isc_drop_database(status, &old);
   isc_dsql_execute_immediate(status, &db_, &tr, 0, create.c_str(),
                              static_cast<unsigned short>(dialect_), nullptr);
-  Check(client_, status);
+  client_.Check(status);
   // Reconnect with the connection character set the programs use, so texts
   // travel as raw WIN1250 bytes.
   isc_detach_database(status, &db_);
-  std::string dpb{isc_dpb_version1};
-  for (auto [code, value] : {std::pair<char, std::string>{isc_dpb_user_name, "SYSDBA"},
-                             {isc_dpb_password, "pondglide"},
-                             {isc_dpb_lc_ctype, "WIN1250"}}) {
-    dpb += code;
-    dpb += static_cast<char>(value.size());
-    dpb += value;
-  }
+  const std::string dpb = Dpb(true);
   isc_attach_database(status, 0, connection_string_.c_str(), &db_,
                       static_cast<short>(dpb.size()), dpb.data());
-  Check(client_, status);
+  client_.Check(status);
 }
 
 TestDatabase::~TestDatabase() {
@@ -72,24 +69,24 @@ void TestDatabase::Exec(std::string_view sql) {
   ISC_STATUS_ARRAY status;
   isc_tr_handle tr = 0;
   isc_start_transaction(status, &tr, 1, &db_, 0, nullptr);
-  Check(client_, status);
+  client_.Check(status);
   const std::string text(sql);
   isc_dsql_execute_immediate(status, &db_, &tr, 0, text.c_str(),
                              static_cast<unsigned short>(dialect_), nullptr);
   if (status[0] == 1 && status[1]) {
     ISC_STATUS_ARRAY ignored;
     isc_rollback_transaction(ignored, &tr);
-    Check(client_, status);
+    client_.Check(status);
   }
   isc_commit_transaction(status, &tr);
-  Check(client_, status);
+  client_.Check(status);
 }
 
 std::vector<Row> TestDatabase::Query(std::string_view sql) {
   ISC_STATUS_ARRAY status;
   isc_tr_handle tr = 0;
   isc_start_transaction(status, &tr, 1, &db_, 0, nullptr);
-  Check(client_, status);
+  client_.Check(status);
   std::vector<Row> rows;
   {
     Statement statement(client_, &db_, &tr, static_cast<unsigned short>(dialect_), sql);
@@ -102,7 +99,7 @@ std::vector<Row> TestDatabase::Query(std::string_view sql) {
     }
   }
   isc_commit_transaction(status, &tr);
-  Check(client_, status);
+  client_.Check(status);
   return rows;
 }
 
