@@ -1,6 +1,7 @@
 #include "standin.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 namespace standin {
