@@ -20,7 +20,13 @@ std::string WithoutValues(const std::string& message) {
 
 std::string DescribeFailure(const std::exception& failure) {
   // One line: the server's messages come as several.
-  std::string text = std::regex_replace(WithoutValues(failure.what()), std::regex("\n"), "; ");
+  std::string text;
+  for (char c : WithoutValues(failure.what())) {
+    if (c == '\n')
+      text += "; ";
+    else
+      text += c;
+  }
   if (const auto* database = dynamic_cast<const DatabaseError*>(&failure))
     if (database->sqlcode() != 0) text += " (SQL code " + std::to_string(database->sqlcode()) + ")";
   return text;
